@@ -1,0 +1,1 @@
+// Tests arrive with their issue.
