@@ -380,6 +380,10 @@ void TLabel::FitToText() {
         ::GetTextMetricsW(dc, &tm);
         if (!caption_.empty()) {
             ::GetTextExtentPoint32W(dc, caption_.c_str(), static_cast<int>(caption_.size()), &sz);
+            // Hinted outline fonts ink a pixel or two past the advance width
+            // they report; without this room the last character (a colon)
+            // is cut off.
+            sz.cx += std::max<LONG>(3, tm.tmHeight / 4);
         }
         sz.cy = tm.tmHeight;
     }
