@@ -7,6 +7,7 @@
 
 #include "../app/mainform.h"
 #include "completion.h"
+#include "presets.h"
 
 #ifndef ERROR_ELEVATION_REQUIRED
 #define ERROR_ELEVATION_REQUIRED 740L
@@ -29,22 +30,12 @@ const TFormProps kCmdFormProps = {
     -11,
 };
 
-const wchar_t* const kPresets[] = {
-    L"cmd",
-    L"regedit",
-    L"control",
-    L"control desk.cpl",
-    L"control inetcpl.cpl",
-    L"control modem.cpl",
-    L"control sysdm.cpl",
-    L"control appwiz.cpl",
-};
 
 }  // namespace
 
 TCmdForm::TCmdForm() : TForm(kCmdFormProps) {
     CreateWindowHandle();
-    Cmdtext.Items.assign(std::begin(kPresets), std::end(kPresets));
+    Cmdtext.Items = RunPresets();
     Cmdtext.DropDownCount = 8;
     Cmdtext.ItemHeight = 13;
     const TLayoutRow layout[] = {

@@ -1,19 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "control/completion.h"
+#include "control/presets.h"
 
 namespace {
 
-const std::vector<std::wstring> kPresets = {
-    L"cmd",
-    L"regedit",
-    L"control",
-    L"control desk.cpl",
-    L"control inetcpl.cpl",
-    L"control modem.cpl",
-    L"control sysdm.cpl",
-    L"control appwiz.cpl",
-};
+const std::vector<std::wstring>& kPresets = RunPresets();
 
 // Types `keys` into an empty box one after another, as the edit control
 // would see them, and returns the box's state.
