@@ -298,6 +298,14 @@ int RunApplication(const std::function<void()>& body) {
         body();
         return 0;
     } catch (...) {
+        // The kind is taken before the error is copied into a plain Exception.
+        std::wstring kind = L"Exception";
+        try {
+            throw;
+        } catch (const Exception& raised) {
+            kind = raised.ClassName();
+        } catch (...) {
+        }
         const Exception e = CurrentAsException();
         std::wstring module = L"?";
         std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(e.Address());
@@ -313,7 +321,7 @@ int RunApplication(const std::function<void()>& body) {
             if (slash != std::wstring::npos) module = module.substr(slash + 1);
             offset -= reinterpret_cast<std::uintptr_t>(mod);
         }
-        const std::wstring text = StartupFailureText(e.ClassName(), module, offset, e.Message());
+        const std::wstring text = StartupFailureText(kind, module, offset, e.Message());
         ::MessageBoxW(nullptr, text.c_str(), L"Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
         return 1;
     }
