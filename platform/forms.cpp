@@ -800,8 +800,16 @@ std::vector<TControl*> TForm::TabOrderControls() const {
 void TForm::SetFormStyle(TFormStyle style) {
     if (style == formStyle_) return;
     formStyle_ = style;
-    ::SetWindowPos(hwnd_, style == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    const UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    ::SetWindowPos(hwnd_, style == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, keep);
+    if (style == fsNormal && (::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+        // Wine keeps an owned window on top through HWND_NOTOPMOST; placed
+        // again while briefly unowned, it leaves the topmost band.
+        HWND owner = ::GetWindow(hwnd_, GW_OWNER);
+        ::SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, 0);
+        ::SetWindowPos(hwnd_, HWND_NOTOPMOST, 0, 0, 0, 0, keep);
+        ::SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+    }
 }
 
 void TForm::SetMenu(TMainMenu* menu) {
