@@ -203,7 +203,7 @@ constexpr ULONG kSystemExtendedHandleInformation = 64;
 constexpr ULONG kObjectTypeInformation = 2;
 }  // namespace
 
-int CountKeyHandles(DWORD pid) {
+int CountHandles(DWORD pid, const wchar_t* typeName) {
     HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
     auto qsi = reinterpret_cast<NtQuerySystemInformationFn>(
         reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQuerySystemInformation")));
@@ -232,13 +232,15 @@ int CountKeyHandles(DWORD pid) {
         unsigned char tbuf[1024] = {};
         if (qo(dup, kObjectTypeInformation, tbuf, sizeof tbuf, nullptr) == 0) {
             auto* name = reinterpret_cast<UNICODE_STRING*>(tbuf);
-            if (std::wstring(name->Buffer, name->Length / 2) == L"Key") ++count;
+            if (std::wstring(name->Buffer, name->Length / 2) == typeName) ++count;
         }
         ::CloseHandle(dup);
     }
     ::CloseHandle(proc);
     return count;
 }
+
+int CountKeyHandles(DWORD pid) { return CountHandles(pid, L"Key"); }
 
 int CountOwnGdiObjects() {
     // Wine keeps the process's GDI handle table at PEB+0xF8 (64-bit):
