@@ -31,7 +31,7 @@ void CALLBACK RunPendingScript(HWND, UINT, UINT_PTR id, DWORD) {
 int RunModal(std::function<void()> script) {
     std::function<void()> wrapped = [&] {
         script();
-        if (CmdForm->ModalResult == mrNone) {
+        if (CmdForm->ModalResult == mrNone && !Application->Terminated()) {
             ADD_FAILURE() << "the dialog is still open after the script";
             CmdForm->Close();
         }
@@ -232,6 +232,8 @@ TEST_F(CmdFormTest, KeysAndCommandsThatCloseTheDialog) {
         {"Alt+F4 in the box", [] { ::SetFocus(CmdForm->Cmdtext.EditHandle()); AltF4(); }, false},
         {"the close box", [] { ::PostMessageW(CmdForm->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); PumpApp(100); }, false},
         {"Enter on ОК", [] { ::SetFocus(CmdForm->okbtn.Handle()); Press(VK_RETURN); }, true},
+        // Last: the application stays marked for termination.
+        {"the application ends", [] { Application->Terminate(); PumpApp(50); }, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -121,6 +121,8 @@ TEST_F(ToolkitTest, ErrorInATickIsShownAndTheTimerGoesOn) {
     TProbeForm* form = nullptr;
     app()->CreateForm(form);
     form->Show();
+    PumpApp(100);
+    ASSERT_EQ(::GetActiveWindow(), form->Handle());
     // A control holding the mouse capture is told to cancel before the box.
     HWND holder = form->Fixed.Handle();
     int cancelModes = 0;
@@ -144,7 +146,7 @@ TEST_F(ToolkitTest, ErrorInATickIsShownAndTheTimerGoesOn) {
     const int n = static_cast<int>(sizeof cases / sizeof cases[0]);
     BoxWatcher watcher(kAppTitle, 50);
     TTimer timer;
-    timer.SetInterval(300);
+    timer.SetInterval(500);
     int ticks = 0;
     bool afterBox = false;
     timer.SetOnTimer([&](TObject*) {
@@ -171,6 +173,7 @@ TEST_F(ToolkitTest, ErrorInATickIsShownAndTheTimerGoesOn) {
     }
     EXPECT_EQ(cancelModes, n) << "the capture was not cancelled before the box";
     EXPECT_TRUE(::IsWindowEnabled(form->Handle()));
+    EXPECT_EQ(::GetActiveWindow(), form->Handle()) << "the active window is not active again";
     EXPECT_FALSE(app()->ShowingException());
 }
 

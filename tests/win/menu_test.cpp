@@ -147,25 +147,32 @@ TEST_F(MenuColourTest, DrawnItemShowsGutterItemSelectionAndCheckBoxColours) {
     ItemCanvas canvas(w, h);
     const RECT gutterRect{0, 0, gutter, h};
 
+    BOOL flat = FALSE;
+    ::SystemParametersInfoW(SPI_GETFLATMENU, 0, &flat, 0);
+    const COLORREF bar = ::GetSysColor(flat ? COLOR_MENUBAR : COLOR_MENU);
+    TMenuItem& file = mainform->filemenu;
     const struct {
         const char* what;
+        TMenuItem* item;
         bool checked;
         UINT state;
-        COLORREF gutterAt, itemAt;
+        COLORREF leftAt, rightAt;  // in the gutter and in the item area for drop-down items
         bool box;
     } cases[] = {
-        {"plain", false, 0, kSilver, item, false},
-        {"selected", false, ODS_SELECTED, selection, selection, false},
-        {"checked", true, 0, kSilver, item, true},
-        {"checked by the system's state", false, ODS_CHECKED, kSilver, item, true},
+        {"plain", &stay, false, 0, kSilver, item, false},
+        {"selected", &stay, false, ODS_SELECTED, selection, selection, false},
+        {"checked", &stay, true, 0, kSilver, item, true},
+        {"checked by the system's state", &stay, false, ODS_CHECKED, kSilver, item, true},
+        {"menu-bar item", &file, false, 0, bar, bar, false},
+        {"menu-bar item, selected", &file, false, ODS_SELECTED, selection, selection, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         stay.SetChecked(c.checked);
-        canvas.Draw(stay, c.state);
-        // Sampled on the second row and clear of the text.
-        EXPECT_EQ(canvas.At(1, 2), c.gutterAt);
-        EXPECT_EQ(canvas.At(w - 3, 2), c.itemAt);
+        canvas.Draw(*c.item, c.state);
+        // Sampled on the second row, inside any frame and clear of the text.
+        EXPECT_EQ(canvas.At(1, 2), c.leftAt);
+        EXPECT_EQ(canvas.At(w - 3, 2), c.rightAt);
         const int boxPixels = canvas.Count(gutterRect, checkBox);
         if (c.box) {
             EXPECT_GT(boxPixels, (gutter / 3) * (gutter / 3)) << "no check box in the gutter";
