@@ -199,6 +199,12 @@ TEST_F(MenuTest, DrawingAndMeasuringMakeNoGdiObjects) {
     round(10);  // warm-up
     const int before = CountOwnGdiObjects();
     ASSERT_GT(before, 0);
+    {
+        // The count sees one brush more.
+        HBRUSH probe = ::CreateSolidBrush(RGB(1, 2, 3));
+        EXPECT_EQ(CountOwnGdiObjects(), before + 1);
+        ::DeleteObject(probe);
+    }
     round(300);
     EXPECT_EQ(CountOwnGdiObjects(), before);
 }

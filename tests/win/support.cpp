@@ -253,8 +253,10 @@ int CountOwnGdiObjects() {
     int count = 0;
     for (int i = 0; i < 0x10000; ++i) {
         const unsigned char* e = table + static_cast<size_t>(i) * 24;
-        const unsigned short unique = *reinterpret_cast<const unsigned short*>(e + 8 + 4 + 2);
-        const unsigned char type = e[8 + 4 + 2 + 2];
+        // Object pointer (8 bytes), owner (4), Unique (2), Type (1), flags
+        // (1), user pointer (8).
+        const unsigned short unique = *reinterpret_cast<const unsigned short*>(e + 8 + 4);
+        const unsigned char type = e[8 + 4 + 2];
         if (type != 0 && !(unique & 0x80)) ++count;
     }
     return count;
