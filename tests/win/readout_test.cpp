@@ -53,6 +53,28 @@ protected:
 
 TEST_F(MainFormTest, GetCpuSpeedTextReadsTheProcessorKeyOfTheMachine) {
     ASSERT_TRUE(SetCpuMhzDword(2394));
+    // A decoy at the same path for the user: the machine's key is the one read.
+    constexpr wchar_t kDecoy[] = L"Hardware\\Description\\System\\CentralProcessor\\0";
+    HKEY probe = nullptr;
+    const bool hadHardware = ::RegOpenKeyExW(HKEY_CURRENT_USER, L"Hardware", 0, KEY_READ, &probe) == ERROR_SUCCESS;
+    if (probe) ::RegCloseKey(probe);
+    HKEY decoy = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kDecoy, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &decoy, nullptr),
+              ERROR_SUCCESS);
+    const DWORD other = 1111;
+    ::RegSetValueExW(decoy, L"~MHz", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&other), sizeof other);
+    ::RegCloseKey(decoy);
+    struct RemoveDecoy {
+        bool whole;
+        ~RemoveDecoy() {
+            if (whole) {
+                ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Hardware");
+            } else {
+                ::RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Hardware\\Description\\System\\CentralProcessor\\0", L"~MHz");
+            }
+        }
+    } removeDecoy{!hadHardware};
+
     app()->CreateForm(mainform);
     EXPECT_EQ(TextOf(mainform->cpuspeedc.Handle()), L" 2394 Mhz") << "the first refresh writes the figure";
     EXPECT_EQ(mainform->GetCpuSpeedText(), L"2394 Mhz");

@@ -123,6 +123,13 @@ TEST_F(RegistryReaderTest, AThousandFailingReadsLeaveNoKeyHandleBehind) {
     ReadClock(kReadKey);  // warm-up
     const int before = CountKeyHandles(pid);
     ASSERT_GE(before, 0);
+    {
+        // The count sees a key left open.
+        HKEY open = nullptr;
+        ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, kReadKey, 0, KEY_QUERY_VALUE, &open), ERROR_SUCCESS);
+        EXPECT_EQ(CountKeyHandles(pid), before + 1);
+        ::RegCloseKey(open);
+    }
     for (int i = 0; i < 1000; ++i) {
         // Alternately with the key open when the read fails, and with none.
         const std::wstring got = ReadClock(i % 2 ? kReadKey : L"software\\keltazwintier\\missing");
