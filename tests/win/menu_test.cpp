@@ -255,9 +255,10 @@ TEST_F(MenuTest, StayOnTopFollowsTheCheckMark) {
         ::GetWindowRect(hwnd, &place);
         EXPECT_TRUE(::EqualRect(&place, &place0)) << "the window moved or changed size";
         EXPECT_EQ(::GetMenu(hwnd), mainform->MainMenu.Handle());
+        EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), app()->Handle()) << "the window changed owner";
     }
     EXPECT_TRUE(::IsWindowVisible(hwnd));
     EXPECT_TRUE(mainform->Timer.Running());
     EXPECT_FALSE(figure.empty());
-    EXPECT_EQ(TextOf(mainform->physmemall.Handle()).back(), L' ') << "the figures are kept";
+    EXPECT_EQ(TextOf(mainform->physmemall.Handle()).find(L"Дані"), std::wstring::npos) << "the figures are kept";
 }
