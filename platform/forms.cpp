@@ -298,6 +298,14 @@ int RunApplication(const std::function<void()>& body) {
         body();
         return 0;
     } catch (...) {
+        // The kind is taken before the error is copied into a plain Exception.
+        std::wstring kind = L"Exception";
+        try {
+            throw;
+        } catch (const Exception& raised) {
+            kind = raised.ClassName();
+        } catch (...) {
+        }
         const Exception e = CurrentAsException();
         std::wstring module = L"?";
         std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(e.Address());
@@ -313,7 +321,7 @@ int RunApplication(const std::function<void()>& body) {
             if (slash != std::wstring::npos) module = module.substr(slash + 1);
             offset -= reinterpret_cast<std::uintptr_t>(mod);
         }
-        const std::wstring text = StartupFailureText(e.ClassName(), module, offset, e.Message());
+        const std::wstring text = StartupFailureText(kind, module, offset, e.Message());
         ::MessageBoxW(nullptr, text.c_str(), L"Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
         return 1;
     }
@@ -796,8 +804,16 @@ std::vector<TControl*> TForm::TabOrderControls() const {
 void TForm::SetFormStyle(TFormStyle style) {
     if (style == formStyle_) return;
     formStyle_ = style;
-    ::SetWindowPos(hwnd_, style == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    const UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    ::SetWindowPos(hwnd_, style == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, keep);
+    if (style == fsNormal && (::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+        // Wine keeps an owned window on top through HWND_NOTOPMOST; placed
+        // again while briefly unowned, it leaves the topmost band.
+        HWND owner = ::GetWindow(hwnd_, GW_OWNER);
+        ::SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, 0);
+        ::SetWindowPos(hwnd_, HWND_NOTOPMOST, 0, 0, 0, 0, keep);
+        ::SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+    }
 }
 
 void TForm::SetMenu(TMainMenu* menu) {

@@ -203,7 +203,7 @@ constexpr ULONG kSystemExtendedHandleInformation = 64;
 constexpr ULONG kObjectTypeInformation = 2;
 }  // namespace
 
-int CountKeyHandles(DWORD pid) {
+int CountHandles(DWORD pid, const wchar_t* typeName) {
     HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
     auto qsi = reinterpret_cast<NtQuerySystemInformationFn>(
         reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQuerySystemInformation")));
@@ -232,13 +232,15 @@ int CountKeyHandles(DWORD pid) {
         unsigned char tbuf[1024] = {};
         if (qo(dup, kObjectTypeInformation, tbuf, sizeof tbuf, nullptr) == 0) {
             auto* name = reinterpret_cast<UNICODE_STRING*>(tbuf);
-            if (std::wstring(name->Buffer, name->Length / 2) == L"Key") ++count;
+            if (std::wstring(name->Buffer, name->Length / 2) == typeName) ++count;
         }
         ::CloseHandle(dup);
     }
     ::CloseHandle(proc);
     return count;
 }
+
+int CountKeyHandles(DWORD pid) { return CountHandles(pid, L"Key"); }
 
 int CountOwnGdiObjects() {
     // Wine keeps the process's GDI handle table at PEB+0xF8 (64-bit):
@@ -251,8 +253,10 @@ int CountOwnGdiObjects() {
     int count = 0;
     for (int i = 0; i < 0x10000; ++i) {
         const unsigned char* e = table + static_cast<size_t>(i) * 24;
-        const unsigned short unique = *reinterpret_cast<const unsigned short*>(e + 8 + 4 + 2);
-        const unsigned char type = e[8 + 4 + 2 + 2];
+        // Object pointer (8 bytes), owner (4), Unique (2), Type (1), flags
+        // (1), user pointer (8).
+        const unsigned short unique = *reinterpret_cast<const unsigned short*>(e + 8 + 4);
+        const unsigned char type = e[8 + 4 + 2];
         if (type != 0 && !(unique & 0x80)) ++count;
     }
     return count;

@@ -42,7 +42,10 @@ bool SaveScreenshot(const std::wstring& path);
 // Where screenshots go (KELTAZ_SHOTS, else the current folder).
 std::wstring ShotPath(const std::wstring& name);
 
-// Registry-key handles that a process holds (Wine: system handle table).
+// Handles of one object type ("Key", "Token", ...) that a process holds
+// (Wine: the system handle table; GetProcessHandleCount is a stub there).
+int CountHandles(DWORD pid, const wchar_t* typeName);
+// Registry-key handles that a process holds.
 int CountKeyHandles(DWORD pid);
 // GDI objects of this process (Wine: the shared handle table in the PEB).
 int CountOwnGdiObjects();
