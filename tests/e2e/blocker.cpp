@@ -1,13 +1,21 @@
 // A program with a hidden top-level window that refuses the end of the
 // session. The session tests start it before Keltaz. It ends by itself after
-// a minute, or when its window is closed.
+// a minute, or when its window is closed. Its caption tells how often it
+// has refused.
 #include <windows.h>
+
+#include <string>
 
 namespace {
 LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
     switch (m) {
-        case WM_QUERYENDSESSION:
+        case WM_QUERYENDSESSION: {
+            // The caption counts the refusals, for the tests to read.
+            static int refused = 0;
+            const std::wstring caption = L"refused " + std::to_wstring(++refused);
+            SetWindowTextW(h, caption.c_str());
             return FALSE;
+        }
         case WM_TIMER:
         case WM_CLOSE:
             PostQuitMessage(0);

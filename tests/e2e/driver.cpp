@@ -107,6 +107,76 @@ void Keltaz::Kill() {
     }
 }
 
+namespace {
+constexpr wchar_t kCpuKey[] = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
+}
+
+MhzRestorer::MhzRestorer() {
+    HKEY k = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCpuKey, 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) return;
+    DWORD size = 0;
+    if (::RegQueryValueExW(k, L"~MHz", nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
+        data_.resize(size);
+        had_ = ::RegQueryValueExW(k, L"~MHz", nullptr, &type_, data_.data(), &size) == ERROR_SUCCESS;
+    }
+    ::RegCloseKey(k);
+}
+
+MhzRestorer::~MhzRestorer() {
+    if (had_) {
+        SetCpuMhzRaw(type_, data_.data(), static_cast<DWORD>(data_.size()));
+    } else {
+        DeleteCpuMhz();
+    }
+}
+
+std::wstring ClockText(DWORD mhz) { return L" " + std::to_wstring(static_cast<int>(mhz)) + L" Mhz"; }
+
+bool FiguresRenew(const Keltaz& k, unsigned timeoutMs) {
+    static DWORD next = 1100;
+    const DWORD mhz = ++next;
+    if (!SetCpuMhzDword(mhz)) return false;
+    return WaitFor([&] { return k.Value(L"cpuspeedc") == ClockText(mhz); }, timeoutMs);
+}
+
+WindowFont::WindowFont(int height) {
+    LOGFONTW lf{};
+    lf.lfHeight = height;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfWeight = FW_NORMAL;
+    lstrcpynW(lf.lfFaceName, L"MS Sans Serif", LF_FACESIZE);
+    font_ = ::CreateFontIndirectW(&lf);
+}
+
+WindowFont::~WindowFont() { ::DeleteObject(font_); }
+
+int WindowFont::TextHeight() const {
+    HDC dc = ::GetDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, font_);
+    TEXTMETRICW tm{};
+    ::GetTextMetricsW(dc, &tm);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(nullptr, dc);
+    return tm.tmHeight;
+}
+
+int WindowFont::TextWidth(const std::wstring& text) const {
+    HDC dc = ::GetDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, font_);
+    SIZE sz{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &sz);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(nullptr, dc);
+    return sz.cx;
+}
+
+bool InMenuMode(HWND hwnd) {
+    GUITHREADINFO gi{};
+    gi.cbSize = sizeof gi;
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(hwnd, nullptr), &gi)) return false;
+    return (gi.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE)) != 0;
+}
+
 void KeyTap(WORD vk, bool alt, bool shift) {
     std::vector<INPUT> in;
     auto key = [&](WORD k, bool up) {

@@ -55,6 +55,45 @@ private:
     HWND main_ = nullptr;
 };
 
+// Keeps the processor clock value ("~MHz") as it was when made and puts it
+// back when destroyed, type and data alike.
+class MhzRestorer {
+public:
+    MhzRestorer();
+    ~MhzRestorer();
+    MhzRestorer(const MhzRestorer&) = delete;
+    MhzRestorer& operator=(const MhzRestorer&) = delete;
+
+private:
+    bool had_ = false;
+    DWORD type_ = REG_NONE;
+    std::vector<BYTE> data_;
+};
+
+// Sets a new clock value and waits until the window shows it: proves that
+// the figures renew. Values differ from call to call.
+bool FiguresRenew(const Keltaz& k, unsigned timeoutMs = 3000);
+// The clock text the window shows for a stored value.
+std::wstring ClockText(DWORD mhz);
+
+// The program's window font at a given height, measured here as the program
+// measures it.
+class WindowFont {
+public:
+    explicit WindowFont(int height);
+    ~WindowFont();
+    WindowFont(const WindowFont&) = delete;
+    WindowFont& operator=(const WindowFont&) = delete;
+    int TextHeight() const;
+    int TextWidth(const std::wstring& text) const;
+
+private:
+    HFONT font_;
+};
+
+// True when the thread of `hwnd` has a menu open.
+bool InMenuMode(HWND hwnd);
+
 // Sends key presses to the foreground window.
 void KeyTap(WORD vk, bool alt = false, bool shift = false);
 void TypeText(const std::wstring& text);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cwchar>
 #include <regex>
 
 #include "driver.h"
@@ -37,7 +40,57 @@ TEST(Startup, WindowCaptionPlacementAndFigures) {
     ms.dwLength = sizeof ms;
     ::GlobalMemoryStatusEx(&ms);
     EXPECT_EQ(values.at(L"physmemall"), FormatMegabytes(ms.ullTotalPhys, L'.'));
-    ::SaveScreenshot(ShotPath(L"main-96dpi.bmp"));
+
+    // The row captions size themselves to their whole text in the window font.
+    const e2e::WindowFont font(-11);
+    for (const wchar_t* group : {L"Фізична память (Мб)", L"Віртуальна память (Мб)"}) {
+        HWND box = FindChild(k.Main(), L"Button", group);
+        ASSERT_NE(box, nullptr) << Utf8(group);
+        for (const wchar_t* caption : {L"Всього:", L"Доступно:", L"Використовується:"}) {
+            HWND label = FindChild(box, L"Static", caption);
+            ASSERT_NE(label, nullptr) << Utf8(caption);
+            RECT r;
+            ::GetClientRect(label, &r);
+            EXPECT_EQ(r.right, font.TextWidth(caption)) << Utf8(caption);
+            EXPECT_EQ(r.bottom, font.TextHeight()) << Utf8(caption);
+        }
+    }
+    EXPECT_TRUE(SaveScreenshot(ShotPath(L"startup-96dpi.bmp")));
+}
+
+// A figure as the window writes it ("1234.567 "), in megabytes.
+double Megabytes(const std::wstring& figure) { return std::wcstod(figure.c_str(), nullptr); }
+
+TEST(Startup, AvailableFigureFollowsMemoryTakenByAnotherProcess) {
+    e2e::Keltaz k;
+    ASSERT_TRUE(k.Start());
+    MEMORYSTATUSEX ms{};
+    ms.dwLength = sizeof ms;
+    ::GlobalMemoryStatusEx(&ms);
+    // A few hundred megabytes, but never more than half of what is free.
+    const SIZE_T take = static_cast<SIZE_T>(std::min<DWORDLONG>(400ull << 20, ms.ullAvailPhys / 2));
+    ASSERT_GE(take, SIZE_T{100} << 20) << "too little free memory for the test";
+    const double before = Megabytes(k.Value(L"physmemava"));
+
+    auto* block = static_cast<volatile char*>(::VirtualAlloc(nullptr, take, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ASSERT_NE(block, nullptr);
+    for (SIZE_T i = 0; i < take; i += 4096) block[i] = 1;  // every page in use
+    const double takenMb = static_cast<double>(take) / (1 << 20);
+    // Other programs on the machine move the figure too: wait until the
+    // window has fallen by most of what was taken and agrees with our own
+    // reading of the moment.
+    double shown = 0, own = 0;
+    const bool followed = WaitFor(
+        [&] {
+            shown = Megabytes(k.Value(L"physmemava"));
+            ::GlobalMemoryStatusEx(&ms);
+            own = static_cast<double>(ms.ullAvailPhys) / (1 << 20);
+            return before - shown > takenMb / 2 && std::abs(shown - own) < takenMb / 4;
+        },
+        5000);
+    EXPECT_TRUE(followed) << "before " << before << " MB, shown " << shown << " MB, own reading " << own
+                          << " MB after taking " << takenMb << " MB";
+    ::VirtualFree(const_cast<char*>(block), 0, MEM_RELEASE);
 }
 
 TEST(Startup, ClosingTheWindowEndsWithCodeZero) {
