@@ -26,6 +26,7 @@ bool SameRect(const RECT& a, const RECT& b) {
 
 // Screenshots of the window alone and with "Параметри" open.
 void SaveMainWindowShots(e2e::Keltaz& k, const std::wstring& suffix) {
+    Pump(500);  // a window just shown may not have painted yet
     EXPECT_TRUE(SaveScreenshot(ShotPath(L"main-" + suffix + L".bmp")));
     k.OpenMenu(1);
     EXPECT_TRUE(WaitFor([&] { return e2e::InMenuMode(k.Main()); }, 2000)) << "the drop-down did not open";
