@@ -72,7 +72,7 @@ protected:
 };
 
 TEST_F(RunDialog, OpensModalWithItsTextsAndPresetsWhileFiguresRenew) {
-    e2e::MhzRestorer restore;
+    e2e::CpuMhzGuard restore;
     Open();
     EXPECT_FALSE(::IsWindowEnabled(k.Main()));
     EXPECT_TRUE(e2e::FiguresRenew(k));
@@ -118,7 +118,7 @@ class RunDialogClose : public RunDialog, public ::testing::WithParamInterface<Cl
 
 TEST_P(RunDialogClose, ClosesAndStartsNothing) {
     const CloseCase& c = GetParam();
-    e2e::MhzRestorer restore;
+    e2e::CpuMhzGuard restore;
     const std::wstring marker = MarkerPath(c.tag);
     std::wstring line = c.program;
     if (!line.empty()) line += L" /c echo x > " + marker;

@@ -15,7 +15,7 @@ struct ClockCase {
 };
 
 TEST(Cpu, NewDwordValueShowsAtTheNextTicks) {
-    e2e::MhzRestorer restore;
+    e2e::CpuMhzGuard restore;
     e2e::Keltaz k;
     ASSERT_TRUE(k.Start());
     const ClockCase cases[] = {
@@ -46,7 +46,7 @@ class CpuBadValue : public ::testing::TestWithParam<BadValueCase> {};
 // again, and renew at the first tick after the box is closed.
 TEST_P(CpuBadValue, OneBoxFrozenFiguresThenRenewalAfterClosing) {
     const BadValueCase& c = GetParam();
-    e2e::MhzRestorer restore;
+    e2e::CpuMhzGuard restore;
     e2e::Keltaz k;
     ASSERT_TRUE(k.Start());
     ASSERT_TRUE(e2e::FiguresRenew(k));

@@ -111,25 +111,6 @@ namespace {
 constexpr wchar_t kCpuKey[] = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
 }
 
-MhzRestorer::MhzRestorer() {
-    HKEY k = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCpuKey, 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) return;
-    DWORD size = 0;
-    if (::RegQueryValueExW(k, L"~MHz", nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
-        data_.resize(size);
-        had_ = ::RegQueryValueExW(k, L"~MHz", nullptr, &type_, data_.data(), &size) == ERROR_SUCCESS;
-    }
-    ::RegCloseKey(k);
-}
-
-MhzRestorer::~MhzRestorer() {
-    if (had_) {
-        SetCpuMhzRaw(type_, data_.data(), static_cast<DWORD>(data_.size()));
-    } else {
-        DeleteCpuMhz();
-    }
-}
-
 std::wstring ClockText(DWORD mhz) { return L" " + std::to_wstring(static_cast<int>(mhz)) + L" Mhz"; }
 
 bool FiguresRenew(const Keltaz& k, unsigned timeoutMs) {

@@ -55,20 +55,7 @@ private:
     HWND main_ = nullptr;
 };
 
-// Keeps the processor clock value ("~MHz") as it was when made and puts it
-// back when destroyed, type and data alike.
-class MhzRestorer {
-public:
-    MhzRestorer();
-    ~MhzRestorer();
-    MhzRestorer(const MhzRestorer&) = delete;
-    MhzRestorer& operator=(const MhzRestorer&) = delete;
-
-private:
-    bool had_ = false;
-    DWORD type_ = REG_NONE;
-    std::vector<BYTE> data_;
-};
+using testsupport::CpuMhzGuard;
 
 // Sets a new clock value and waits until the window shows it: proves that
 // the figures renew. Values differ from call to call.

@@ -37,7 +37,7 @@ void SaveMainWindowShots(e2e::Keltaz& k, const std::wstring& suffix) {
 }
 
 TEST(Menu, StayOnTopToggledByKeyboardKeepsPlaceAndFigures) {
-    e2e::MhzRestorer restore;
+    e2e::CpuMhzGuard restore;
     e2e::Keltaz k;
     ASSERT_TRUE(k.Start());
     ASSERT_TRUE(Topmost(k.Main()));

@@ -61,7 +61,7 @@ class Session : public ::testing::TestWithParam<SessionCase> {};
 
 TEST_P(Session, CommandByKeyboard) {
     const SessionCase& c = GetParam();
-    e2e::MhzRestorer restore;
+    e2e::CpuMhzGuard restore;
     Blocker blocker;
     // The blocker is asked first (it starts first and has the lower id), so
     // its refusal stops the session end before it reaches the program.

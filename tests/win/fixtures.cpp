@@ -6,30 +6,23 @@
 
 namespace testsupport {
 
-void PumpApp(unsigned ms) {
-    const ULONGLONG end = ::GetTickCount64() + ms;
-    do {
-        if (Application) {
-            Application->ProcessMessages();
-        } else {
-            MSG msg;
-            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageW(&msg);
-            }
+namespace {
+void DrainApp() {
+    if (Application) {
+        Application->ProcessMessages();
+    } else {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
         }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    } while (::GetTickCount64() < end);
-}
-
-bool WaitForApp(const std::function<bool()>& cond, unsigned timeoutMs) {
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (cond()) return true;
-        if (::GetTickCount64() >= end) return false;
-        PumpApp(20);
     }
 }
+}  // namespace
+
+void PumpApp(unsigned ms) { Pump(ms, &DrainApp); }
+
+bool WaitForApp(const std::function<bool()>& cond, unsigned timeoutMs) { return WaitFor(cond, timeoutMs, &DrainApp); }
 
 void AppFixture::SetUp() {
     app_ = std::make_unique<TApplication>();
@@ -112,28 +105,6 @@ void BoxWatcher::Run() {
     }
     // Nothing of ours stays open after the test.
     for (HWND h : MessageBoxes(pid, caption_)) CloseMessageBox(h);
-}
-
-CpuMhzGuard::CpuMhzGuard() {
-    HKEY k = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", 0,
-                        KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) {
-        return;
-    }
-    DWORD size = 0;
-    if (::RegQueryValueExW(k, L"~MHz", nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
-        data_.resize(size);
-        had_ = ::RegQueryValueExW(k, L"~MHz", nullptr, &type_, data_.data(), &size) == ERROR_SUCCESS;
-    }
-    ::RegCloseKey(k);
-}
-
-CpuMhzGuard::~CpuMhzGuard() {
-    if (had_) {
-        SetCpuMhzRaw(type_, data_.data(), static_cast<DWORD>(data_.size()));
-    } else {
-        DeleteCpuMhz();
-    }
 }
 
 SysColorGuard::SysColorGuard(int index, COLORREF colour) : index_(index), old_(::GetSysColor(index)) {

@@ -71,19 +71,6 @@ private:
     std::thread thread_;
 };
 
-// Keeps HKLM's processor clock value and puts it back at the end (the value
-// lives as long as the wineserver and other tests read it).
-class CpuMhzGuard {
-public:
-    CpuMhzGuard();
-    ~CpuMhzGuard();
-
-private:
-    bool had_ = false;
-    DWORD type_ = REG_NONE;
-    std::vector<BYTE> data_;
-};
-
 // Sets a system colour for the test and puts the old one back.
 class SysColorGuard {
 public:

@@ -36,24 +36,28 @@ std::string Utf8(const std::wstring& s) {
     return out;
 }
 
-void Pump(unsigned ms) {
+void Pump(unsigned ms, Drain drain) {
     const ULONGLONG end = ::GetTickCount64() + ms;
     do {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
+        if (drain) {
+            drain();
+        } else {
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
         }
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     } while (::GetTickCount64() < end);
 }
 
-bool WaitFor(const std::function<bool()>& cond, unsigned timeoutMs) {
+bool WaitFor(const std::function<bool()>& cond, unsigned timeoutMs, Drain drain) {
     const ULONGLONG end = ::GetTickCount64() + timeoutMs;
     for (;;) {
         if (cond()) return true;
         if (::GetTickCount64() >= end) return false;
-        Pump(20);
+        Pump(20, drain);
     }
 }
 
@@ -280,6 +284,28 @@ bool SetCpuMhzRaw(DWORD type, const void* data, DWORD size) {
 }
 
 bool SetCpuMhzDword(DWORD value) { return SetCpuMhzRaw(REG_DWORD, &value, sizeof value); }
+
+CpuMhzGuard::CpuMhzGuard() {
+    HKEY k = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCpuKeyPath, 0,
+                        KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) {
+        return;
+    }
+    DWORD size = 0;
+    if (::RegQueryValueExW(k, L"~MHz", nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
+        data_.resize(size);
+        had_ = ::RegQueryValueExW(k, L"~MHz", nullptr, &type_, data_.data(), &size) == ERROR_SUCCESS;
+    }
+    ::RegCloseKey(k);
+}
+
+CpuMhzGuard::~CpuMhzGuard() {
+    if (had_) {
+        SetCpuMhzRaw(type_, data_.data(), static_cast<DWORD>(data_.size()));
+    } else {
+        DeleteCpuMhz();
+    }
+}
 
 bool DeleteCpuMhz() {
     HKEY k = nullptr;

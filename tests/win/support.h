@@ -15,11 +15,14 @@ std::wstring WindowText(HWND hwnd);
 std::wstring ClassName(HWND hwnd);
 std::string Utf8(const std::wstring& s);
 
+// How waiting messages are handled while a test waits: by default a plain
+// PeekMessage loop; in-process tests pass the application's own pump.
+using Drain = void (*)();
+// Handles this thread's waiting messages for about `ms` milliseconds.
+void Pump(unsigned ms, Drain drain = nullptr);
 // Polls `cond` every 20 ms until it holds or `timeoutMs` passes; pumps this
 // thread's messages meanwhile so in-process windows stay alive.
-bool WaitFor(const std::function<bool()>& cond, unsigned timeoutMs);
-// Handles this thread's waiting messages for about `ms` milliseconds.
-void Pump(unsigned ms);
+bool WaitFor(const std::function<bool()>& cond, unsigned timeoutMs, Drain drain = nullptr);
 
 // Top-level windows of a process (all, visible or not).
 std::vector<HWND> TopLevelWindows(DWORD pid);
@@ -57,5 +60,19 @@ std::wstring EnvPath(const char* name);
 bool SetCpuMhzDword(DWORD value);
 bool SetCpuMhzRaw(DWORD type, const void* data, DWORD size);
 bool DeleteCpuMhz();
+
+// Remembers "~MHz" (type and data, or its absence) and puts it back.
+class CpuMhzGuard {
+public:
+    CpuMhzGuard();
+    ~CpuMhzGuard();
+    CpuMhzGuard(const CpuMhzGuard&) = delete;
+    CpuMhzGuard& operator=(const CpuMhzGuard&) = delete;
+
+private:
+    bool had_ = false;
+    DWORD type_ = REG_NONE;
+    std::vector<BYTE> data_;
+};
 
 }  // namespace testsupport
