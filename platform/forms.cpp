@@ -804,9 +804,13 @@ std::vector<TControl*> TForm::TabOrderControls() const {
 void TForm::SetFormStyle(TFormStyle style) {
     if (style == formStyle_) return;
     formStyle_ = style;
+    PlaceTopmost(style == fsStayOnTop);
+}
+
+void TForm::PlaceTopmost(bool topmost) {
     const UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
-    ::SetWindowPos(hwnd_, style == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, keep);
-    if (style == fsNormal && (::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+    ::SetWindowPos(hwnd_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, keep);
+    if (!topmost && (::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
         // Wine keeps an owned window on top through HWND_NOTOPMOST; placed
         // again while briefly unowned, it leaves the topmost band.
         HWND owner = ::GetWindow(hwnd_, GW_OWNER);
@@ -885,6 +889,11 @@ int TForm::ShowModal() {
     std::vector<HWND> disabled = Application->DisableTaskWindows(hwnd_);
     ModalResult = mrNone;
     ++modalLevel_;
+    // A dialog of normal style opened over a stay-on-top main form would
+    // open beneath it: it is raised into the topmost band while it is open.
+    TForm* main = Application->MainForm();
+    const bool raise = formStyle_ == fsNormal && main && main != this && main->FormStyle() == fsStayOnTop;
+    if (raise) PlaceTopmost(true);
     Show();
     ::SetActiveWindow(hwnd_);
     RestoreFocus();
@@ -900,6 +909,7 @@ int TForm::ShowModal() {
     SaveFocus();
     TApplication::EnableWindows(disabled);
     ::ShowWindow(hwnd_, SW_HIDE);
+    if (raise) PlaceTopmost(false);
     if (wasActive && active && ::IsWindow(active) && ::IsWindowVisible(active)) ::SetActiveWindow(active);
     return ModalResult;
 }

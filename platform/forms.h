@@ -409,6 +409,9 @@ protected:
 private:
     friend class TApplication;
     void PlaceAtFirstShowing();
+    // Into or out of the band of windows kept above all others, keeping
+    // place and size and without activating.
+    void PlaceTopmost(bool topmost);
     bool MoveFocus(bool forward);
 };
 

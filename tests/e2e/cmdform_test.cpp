@@ -82,10 +82,16 @@ TEST_F(RunDialog, OpensModalWithItsTextsAndPresetsWhileFiguresRenew) {
     EXPECT_NE(FindChild(dialog, L"Button", L"Отмена"), nullptr);
     EXPECT_EQ(ListLines(combo), std::vector<std::wstring>(std::begin(kPresets), std::end(kPresets)));
     EXPECT_EQ(WindowText(combo), L"");
+    // Opened over the stay-on-top main window, it is raised above it while
+    // it is open.
+    EXPECT_TRUE(::GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST);
     KeyTap(VK_ESCAPE);  // never closes the dialog
     Pump(300);
     EXPECT_TRUE(::IsWindowVisible(dialog));
     EXPECT_FALSE(::IsWindowEnabled(k.Main()));
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Closed());
+    EXPECT_FALSE(::GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST) << "left in the topmost band";
 }
 
 TEST_F(RunDialog, OkRunsTheTypedLineAndKeepsIt) {
