@@ -3,9 +3,12 @@
 //
 //   bench_driver start <rounds> <program.exe> <baseline.exe>
 //       start to first visible window, alternating, after one warm-up each
-//   bench_driver run <seconds> <rounds> <program.exe> <baseline.exe>
+//   bench_driver run <seconds> <rounds> <program.exe> <baseline.exe> [marker-dir]
 //       both running together (start order alternating): CPU time over
-//       <seconds> after a 2 s settle, and the peak working set
+//       <seconds> after a 2 s settle, and the peak working set. With a
+//       marker folder, leaves begin-<r> / end-<r> there at the ends of the
+//       CPU window and waits (at most 10 s) for began-<r> / ended-<r>, so a
+//       reader on the Linux side measures the same window.
 //
 // Each round prints one line; the closing lines "RESULT <key> <value>" carry
 // the medians for the calling script.
@@ -55,7 +58,20 @@ int Start(int rounds, const std::wstring exes[2]) {
     return 0;
 }
 
-int Run(double seconds, int rounds, const std::wstring exes[2]) {
+void Mark(const std::wstring& dir, const wchar_t* what, int round) {
+    if (dir.empty()) return;
+    const std::wstring path = dir + L"\\" + what + L"-" + std::to_wstring(round);
+    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f != INVALID_HANDLE_VALUE) ::CloseHandle(f);
+}
+
+void AwaitMark(const std::wstring& dir, const wchar_t* what, int round) {
+    if (dir.empty()) return;
+    const std::wstring path = dir + L"\\" + what + L"-" + std::to_wstring(round);
+    for (int i = 0; i < 500 && ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) ::Sleep(20);
+}
+
+int Run(double seconds, int rounds, const std::wstring exes[2], const std::wstring& markers) {
     const char* names[2] = {"program", "baseline"};
     std::vector<double> cpu[2], peak[2], total[2];
     for (int r = 0; r < rounds; ++r) {
@@ -70,11 +86,14 @@ int Run(double seconds, int rounds, const std::wstring exes[2]) {
             }
         }
         ::Sleep(2000);
+        Mark(markers, L"begin", r + 1);
+        AwaitMark(markers, L"began", r + 1);
         double c0[2];
         for (int i = 0; i < 2; ++i) c0[i] = kids[i]->CpuSeconds();
         const double t0 = Now();
         ::Sleep(static_cast<DWORD>(seconds * 1000));
         const double wall = Now() - t0;
+        Mark(markers, L"end", r + 1);
         for (int i = 0; i < 2; ++i) {
             const double c1 = kids[i]->CpuSeconds();
             double now = 0, pk = 0;
@@ -86,6 +105,7 @@ int Run(double seconds, int rounds, const std::wstring exes[2]) {
                         r + 1, names[i], (c1 - c0[i]) * 1000, wall, c1 * 1000, now, pk);
         }
         std::fflush(stdout);
+        AwaitMark(markers, L"ended", r + 1);
         a.Stop();
         b.Stop();
         ::Sleep(500);
@@ -106,9 +126,9 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring exes[2] = {argv[3], argv[4]};
         return Start(_wtoi(argv[2]), exes);
     }
-    if (mode == L"run" && argc == 6) {
+    if (mode == L"run" && (argc == 6 || argc == 7)) {
         const std::wstring exes[2] = {argv[4], argv[5]};
-        return Run(_wtof(argv[2]), _wtoi(argv[3]), exes);
+        return Run(_wtof(argv[2]), _wtoi(argv[3]), exes, argc == 7 ? argv[6] : L"");
     }
     return Usage();
 }
