@@ -101,7 +101,7 @@ int Run(double seconds, int rounds, const std::wstring exes[2], const std::wstri
             cpu[i].push_back((c1 - c0[i]) * 1000);
             total[i].push_back(c1 * 1000);
             peak[i].push_back(pk);
-            std::printf("run round %d %-8s cpu %7.1f ms over %.1f s (%.1f ms since start)  working set %6.0f KB, peak %6.0f KB\n",
+            std::printf("run round %d %-8s GetProcessTimes %6.1f ms over %.1f s (%.1f since start)  working set %6.0f KB, peak %6.0f KB\n",
                         r + 1, names[i], (c1 - c0[i]) * 1000, wall, c1 * 1000, now, pk);
         }
         std::fflush(stdout);
