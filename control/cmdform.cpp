@@ -98,7 +98,20 @@ bool LaunchCommandLine(const std::wstring& commandLine, unsigned idleWaitMs) {
     sei.lpFile = parts.program.c_str();
     sei.lpParameters = parts.parameters.empty() ? nullptr : parts.parameters.c_str();
     sei.nShow = SW_SHOWNORMAL;
-    if (!::ShellExecuteExW(&sei)) return false;
+    // The shell is loaded for this rare case only: linked in, it costs every
+    // start of the program its load time and half a megabyte of memory.
+    using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+    static const ShellExecuteExFn shellExecuteEx = []() -> ShellExecuteExFn {
+        wchar_t path[MAX_PATH];
+        const UINT n = ::GetSystemDirectoryW(path, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH - 12) return nullptr;
+        lstrcatW(path, L"\\shell32.dll");
+        HMODULE shell = ::LoadLibraryW(path);
+        return shell ? reinterpret_cast<ShellExecuteExFn>(
+                           reinterpret_cast<void*>(::GetProcAddress(shell, "ShellExecuteExW")))
+                     : nullptr;
+    }();
+    if (!shellExecuteEx || !shellExecuteEx(&sei)) return false;
     if (sei.hProcess) {
         ::WaitForInputIdle(sei.hProcess, idleWaitMs);
         ::CloseHandle(sei.hProcess);
