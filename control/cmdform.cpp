@@ -91,7 +91,12 @@ bool LaunchCommandLine(const std::wstring& commandLine, unsigned idleWaitMs) {
     if (::GetLastError() != ERROR_ELEVATION_REQUIRED) return false;
     // A program that asks for higher rights: through the shell, which shows
     // the system's consent prompt.
-    const CommandLineParts parts = SplitCommandLine(commandLine);
+    // Split where process creation found the program: an unquoted path may
+    // hold blanks.
+    const CommandLineParts parts = SplitCommandLine(commandLine, [](const std::wstring& name) {
+        wchar_t found[MAX_PATH];
+        return ::SearchPathW(nullptr, name.c_str(), L".exe", MAX_PATH, found, nullptr) != 0;
+    });
     SHELLEXECUTEINFOW sei{};
     sei.cbSize = sizeof sei;
     sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;

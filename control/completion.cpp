@@ -40,7 +40,8 @@ CompletionResult CompleteTyped(const std::wstring& text, int selStart, int selEn
     return r;
 }
 
-CommandLineParts SplitCommandLine(const std::wstring& line) {
+CommandLineParts SplitCommandLine(const std::wstring& line,
+                                  const std::function<bool(const std::wstring&)>& isProgram) {
     CommandLineParts parts;
     size_t i = 0;
     const size_t n = line.size();
@@ -57,6 +58,17 @@ CommandLineParts SplitCommandLine(const std::wstring& line) {
         const size_t start = i;
         while (i < n && line[i] != L' ' && line[i] != L'\t') ++i;
         parts.program = line.substr(start, i - start);
+        if (isProgram) {
+            for (size_t end = i; end <= n; ++end) {
+                if (end != n && line[end] != L' ' && line[end] != L'\t') continue;
+                if (end > start && line[end - 1] != L' ' && line[end - 1] != L'\t' &&
+                    isProgram(line.substr(start, end - start))) {
+                    parts.program = line.substr(start, end - start);
+                    i = end;
+                    break;
+                }
+            }
+        }
     }
     while (i < n && (line[i] == L' ' || line[i] == L'\t')) ++i;
     parts.parameters = line.substr(i);

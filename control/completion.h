@@ -1,6 +1,7 @@
 // Inline completion of the run dialog's command box, and the split of a
 // command line into program and parameters. Pure.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ struct CommandLineParts {
 };
 
 // Splits a command line the way process creation reads it: a program name in
-// double quotes runs to the closing quote, otherwise to the first blank or
-// tab; the parameters are the rest after the separating blanks.
-CommandLineParts SplitCommandLine(const std::wstring& line);
+// double quotes runs to the closing quote. An unquoted name may hold blanks:
+// each blank-separated prefix is offered to `isProgram` in turn, shortest
+// first, and the first it accepts is the program; when it accepts none (or
+// is not given) the name runs to the first blank or tab. The parameters are
+// the rest after the separating blanks.
+CommandLineParts SplitCommandLine(const std::wstring& line,
+                                  const std::function<bool(const std::wstring&)>& isProgram = {});

@@ -68,6 +68,19 @@ BOOL CALLBACK DisableProc(HWND hwnd, LPARAM lp) {
 
 TForm* FormOfWindow(HWND hwnd);
 
+// Places a message box that is being activated into the topmost band.
+LRESULT CALLBACK RaiseBoxHook(int code, WPARAM wp, LPARAM lp) {
+    if (code == HCBT_ACTIVATE) {
+        HWND h = reinterpret_cast<HWND>(wp);
+        wchar_t cls[16] = {};
+        ::GetClassNameW(h, cls, 16);
+        if (lstrcmpW(cls, L"#32770") == 0 && !(::GetWindowLongPtrW(h, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+            ::SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wp, lp);
+}
+
 }  // namespace
 
 // ===========================================================================
@@ -170,6 +183,8 @@ void TApplication::AddForm(TForm* form) {
     if (!mainForm_) mainForm_ = form;
 }
 
+void TApplication::ReleaseForms() { DestroyForms(); }
+
 void TApplication::DestroyForms() {
     while (!forms_.empty()) {
         TForm* f = forms_.back();
@@ -190,8 +205,14 @@ void TApplication::Run() {
 void TApplication::Terminate() { ::PostQuitMessage(0); }
 
 bool TApplication::PreTranslate(MSG& msg) {
-    if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && msg.hwnd) {
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST || !msg.hwnd) return false;
+    // Keys may run a handler (Enter on a button) outside any window
+    // procedure: its errors are shown here, like those of a window's.
+    try {
         if (TForm* f = FormOfWindow(msg.hwnd)) return f->PreTranslateMessage(msg);
+    } catch (...) {
+        HandleCurrentException();
+        return true;
     }
     return false;
 }
@@ -243,7 +264,16 @@ void TApplication::HandleException(const Exception& e) {
     HWND active = ::GetActiveWindow();
     ++showingException_;
     const std::vector<HWND> disabled = DisableTaskWindows(nullptr);
-    ::MessageBoxW(hwnd_, text.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
+    // Above a stay-on-top main form, or the box would open beneath it. Wine
+    // ignores MB_TOPMOST, so the box is also placed there as it activates.
+    UINT flags = MB_OK | MB_ICONSTOP;
+    HHOOK raise = nullptr;
+    if (mainForm_ && mainForm_->FormStyle() == fsStayOnTop) {
+        flags |= MB_TOPMOST;
+        raise = ::SetWindowsHookExW(WH_CBT, &RaiseBoxHook, nullptr, ::GetCurrentThreadId());
+    }
+    ::MessageBoxW(hwnd_, text.c_str(), title_.c_str(), flags);
+    if (raise) ::UnhookWindowsHookEx(raise);
     EnableWindows(disabled);
     --showingException_;
     if (active && ::IsWindow(active) && ::IsWindowVisible(active)) ::SetActiveWindow(active);
@@ -277,10 +307,16 @@ LRESULT TApplication::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_SETFOCUS:
         case WM_ACTIVATE:
-            // The zero-size window passes activation on to the main form.
-            if ((msg == WM_SETFOCUS || LOWORD(wp) != WA_INACTIVE) && mainForm_ && mainForm_->Visible() &&
-                ::IsWindowEnabled(mainForm_->Handle())) {
-                ::SetActiveWindow(mainForm_->Handle());
+            // The zero-size window passes activation on: to the main form, or
+            // while that is disabled, to the window that disabled it (the
+            // run dialog, an error box).
+            if ((msg == WM_SETFOCUS || LOWORD(wp) != WA_INACTIVE) && mainForm_ && mainForm_->Visible()) {
+                if (::IsWindowEnabled(mainForm_->Handle())) {
+                    ::SetActiveWindow(mainForm_->Handle());
+                } else {
+                    HWND popup = ::GetLastActivePopup(hwnd_);
+                    if (popup && popup != hwnd_ && ::IsWindowEnabled(popup)) ::SetActiveWindow(popup);
+                }
             }
             return 0;
         case WM_SIZE:
@@ -322,6 +358,9 @@ int RunApplication(const std::function<void()>& body) {
             offset -= reinterpret_cast<std::uintptr_t>(mod);
         }
         const std::wstring text = StartupFailureText(kind, module, offset, e.Message());
+        // The message loop never starts: forms already built (and their
+        // timers) go before the box, so nothing refreshes beneath it.
+        if (Application) Application->ReleaseForms();
         ::MessageBoxW(nullptr, text.c_str(), L"Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
         return 1;
     }
@@ -528,19 +567,32 @@ LRESULT CALLBACK TPanel::PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 // --- TImage
 
-void TImage::Paint(HDC dc) const {
-    if (!picture_ || !form_) return;
+void TImage::SetPicture(HBITMAP picture) {
+    // The picture stays selected into a memory DC of its own, made once, so
+    // painting makes no GDI object.
+    dc_.reset();
+    picture_.reset(picture);
+    if (!picture_) return;
+    dc_ = std::make_unique<MemoryDC>(picture_.get());
+}
+
+RECT TImage::PaintedRect() const {
+    RECT r{0, 0, 0, 0};
+    if (!picture_ || !form_) return r;
     BITMAP bm{};
     ::GetObjectW(picture_.get(), sizeof bm, &bm);
     const POINT at = OffsetInForm();
-    const int w = std::min<int>(bm.bmWidth, form_->Scale(width_));
-    const int h = std::min<int>(bm.bmHeight, form_->Scale(height_));
-    HDC mem = ::CreateCompatibleDC(dc);
-    {
-        SelectObjectScope sel(mem, picture_.get());
-        ::BitBlt(dc, at.x, at.y, w, h, mem, 0, 0, SRCCOPY);
-    }
-    ::DeleteDC(mem);
+    r.left = at.x;
+    r.top = at.y;
+    r.right = at.x + std::min<int>(bm.bmWidth, form_->Scale(width_));
+    r.bottom = at.y + std::min<int>(bm.bmHeight, form_->Scale(height_));
+    return r;
+}
+
+void TImage::Paint(HDC dc) const {
+    if (!dc_) return;
+    const RECT r = PaintedRect();
+    ::BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, dc_->get(), 0, 0, SRCCOPY);
 }
 
 // --- TButton
@@ -894,6 +946,23 @@ int TForm::ShowModal() {
     TForm* main = Application->MainForm();
     const bool raise = formStyle_ == fsNormal && main && main != this && main->FormStyle() == fsStayOnTop;
     if (raise) PlaceTopmost(true);
+    // However the loop is left, even by an error, the dialog is hidden and
+    // the other windows come back.
+    struct EndModal {
+        TForm* self;
+        HWND active;
+        const std::vector<HWND>& disabled;
+        bool raise;
+        ~EndModal() {
+            --self->modalLevel_;
+            const bool wasActive = ::GetActiveWindow() == self->hwnd_;
+            self->SaveFocus();
+            TApplication::EnableWindows(disabled);
+            ::ShowWindow(self->hwnd_, SW_HIDE);
+            if (raise) self->PlaceTopmost(false);
+            if (wasActive && active && ::IsWindow(active) && ::IsWindowVisible(active)) ::SetActiveWindow(active);
+        }
+    } endModal{this, active, disabled, raise};
     Show();
     ::SetActiveWindow(hwnd_);
     RestoreFocus();
@@ -904,13 +973,6 @@ int TForm::ShowModal() {
         }
         Application->HandleMessage();
     }
-    --modalLevel_;
-    const bool wasActive = ::GetActiveWindow() == hwnd_;
-    SaveFocus();
-    TApplication::EnableWindows(disabled);
-    ::ShowWindow(hwnd_, SW_HIDE);
-    if (raise) PlaceTopmost(false);
-    if (wasActive && active && ::IsWindow(active) && ::IsWindowVisible(active)) ::SetActiveWindow(active);
     return ModalResult;
 }
 
@@ -929,12 +991,20 @@ void TForm::Close() {
 bool TForm::VisualStylesOn() { return ::IsAppThemed() && ::IsThemeActive(); }
 
 void TForm::PaintBackground(HDC dc) {
+    // Pictures first, then the window colour around them: no pixel is
+    // painted twice, so uncovering the window does not flicker.
+    const int saved = ::SaveDC(dc);
+    for (TControl* c : controls_) {
+        if (auto* img = dynamic_cast<TImage*>(c)) {
+            img->Paint(dc);
+            const RECT p = img->PaintedRect();
+            ::ExcludeClipRect(dc, p.left, p.top, p.right, p.bottom);
+        }
+    }
     RECT r;
     ::GetClientRect(hwnd_, &r);
     ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_BTNFACE));
-    for (TControl* c : controls_) {
-        if (auto* img = dynamic_cast<TImage*>(c)) img->Paint(dc);
-    }
+    ::RestoreDC(dc, saved);
 }
 
 void TForm::PaintControlBackground(HWND control, HDC dc) {

@@ -106,6 +106,8 @@ public:
     // and this object's own window, returning them for EnableWindows.
     std::vector<HWND> DisableTaskWindows(HWND keep);
     static void EnableWindows(const std::vector<HWND>& windows);
+    // Destroys every form now (a start-up that failed half-way).
+    void ReleaseForms();
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -218,8 +220,11 @@ private:
 class TImage : public TControl {
 public:
     bool Windowed() const override { return false; }
-    void SetPicture(HBITMAP picture) { picture_.reset(picture); }
+    // Takes ownership of the picture.
+    void SetPicture(HBITMAP picture);
     HBITMAP Picture() const { return picture_.get(); }
+    // Where the picture lands in the form's client area (cut to the bounds).
+    RECT PaintedRect() const;
     void Paint(HDC dc) const;
 
 protected:
@@ -227,6 +232,7 @@ protected:
 
 private:
     UniqueBitmap picture_;
+    std::unique_ptr<MemoryDC> dc_;  // declared after the picture: freed before it
 };
 
 // A push button.

@@ -68,6 +68,28 @@ private:
     HGDIOBJ old_;
 };
 
+// A memory DC with one bitmap selected into it for the DC's whole life; the
+// bitmap stays owned by the caller and must outlive the DC.
+class MemoryDC {
+public:
+    explicit MemoryDC(HBITMAP bitmap) : dc_(::CreateCompatibleDC(nullptr)) {
+        if (dc_) old_ = ::SelectObject(dc_, bitmap);
+    }
+    ~MemoryDC() {
+        if (dc_) {
+            ::SelectObject(dc_, old_);
+            ::DeleteDC(dc_);
+        }
+    }
+    MemoryDC(const MemoryDC&) = delete;
+    MemoryDC& operator=(const MemoryDC&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HDC dc_;
+    HGDIOBJ old_ = nullptr;
+};
+
 // A screen DC for one scope.
 class ScreenDC {
 public:

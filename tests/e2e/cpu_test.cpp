@@ -56,6 +56,8 @@ TEST_P(CpuBadValue, OneBoxFrozenFiguresThenRenewalAfterClosing) {
     ASSERT_TRUE(WaitFor([&] { return !(boxes = MessageBoxes(k.Pid(), kBoxCaption)).empty(); }, 3000))
         << "no error box";
     EXPECT_EQ(MessageBoxText(boxes[0]), c.message);
+    // Not beneath the stay-on-top main window, which it would otherwise cover.
+    EXPECT_TRUE(::GetWindowLongPtrW(boxes[0], GWL_EXSTYLE) & WS_EX_TOPMOST);
     const auto frozen = k.Values();
 
     // Several ticks with the bad value, then several with a good one, all

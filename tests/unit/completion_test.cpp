@@ -86,4 +86,28 @@ TEST(SplitCommandLine, ProgramAndParameters) {
     }
 }
 
+TEST(SplitCommandLine, UnquotedPathWithBlanksEndsWhereAProgramIsFound) {
+    // As process creation does: shorter prefixes are tried first.
+    const auto programs = [](const std::wstring& name) {
+        return name == L"C:\\Program Files\\Foo\\setup" || name == L"C:\\Tools\\a b";
+    };
+    struct Case {
+        const wchar_t* line;
+        const wchar_t* program;
+        const wchar_t* params;
+    } cases[] = {
+        {L"C:\\Program Files\\Foo\\setup /quiet", L"C:\\Program Files\\Foo\\setup", L"/quiet"},
+        {L"C:\\Program Files\\Foo\\setup", L"C:\\Program Files\\Foo\\setup", L""},
+        {L"C:\\Tools\\a b  c d", L"C:\\Tools\\a b", L"c d"},
+        {L"C:\\Tools\\a\tb", L"C:\\Tools\\a", L"b"},          // a tab is no part of "a b"
+        {L"unknown thing here", L"unknown", L"thing here"},       // none found: the first word
+        {L"\"C:\\Program Files\\Foo\\setup\" x", L"C:\\Program Files\\Foo\\setup", L"x"},
+    };
+    for (const auto& c : cases) {
+        const CommandLineParts p = SplitCommandLine(c.line, programs);
+        EXPECT_EQ(p.program, c.program) << c.line;
+        EXPECT_EQ(p.parameters, c.params) << c.line;
+    }
+}
+
 }  // namespace

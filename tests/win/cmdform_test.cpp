@@ -250,6 +250,30 @@ TEST_F(CmdFormTest, KeysAndCommandsThatCloseTheDialog) {
     ::DeleteFileW(marker.c_str());
 }
 
+TEST_F(CmdFormTest, AnErrorInAButtonReachedByEnterIsShownAndTheDialogGoesOn) {
+    // Enter clicks the focused button from the message loop, outside any
+    // window procedure: its error must still reach the error display.
+    BoxWatcher watcher(L"Диспетчер Келтаз");
+    const TNotifyEvent ok = CmdForm->okbtn.OnClick;
+    CmdForm->okbtn.OnClick = [](TObject*) { throw Exception(L"Launch refused"); };
+    const int result = RunModal([&] {
+        ::SetFocus(CmdForm->okbtn.Handle());
+        Press(VK_RETURN);
+        EXPECT_TRUE(WaitForApp([&] { return !watcher.Boxes().empty() && !app()->ShowingException(); }, 5000));
+        EXPECT_TRUE(StillOpen()) << "the error took the dialog with it";
+        EXPECT_FALSE(::IsWindowEnabled(mainform->Handle()));
+        ::SetFocus(CmdForm->cancelbtn.Handle());
+        Press(VK_RETURN);
+    });
+    CmdForm->okbtn.OnClick = ok;
+    EXPECT_EQ(result, mrCancel);
+    EXPECT_FALSE(CmdForm->Visible());
+    EXPECT_TRUE(::IsWindowEnabled(mainform->Handle()));
+    const auto boxes = watcher.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"Launch refused.");
+}
+
 TEST_F(CmdFormTest, FirstShowingIsCentredOnTheMainWindowAndReopeningKeepsPlaceTextAndFocus) {
     RECT main0;
     ::GetWindowRect(mainform->Handle(), &main0);

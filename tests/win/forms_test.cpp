@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <regex>
 
+#include "app/mainform.h"
 #include "fixtures.h"
 #include "platform/forms.h"
 #include "support.h"
@@ -226,6 +229,29 @@ TEST(StartupFailure, ShowsApplicationErrorBoxAndGivesExitCodeOne) {
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
     EXPECT_GE(offset, nt->OptionalHeader.BaseOfCode);
     EXPECT_LT(offset, nt->OptionalHeader.BaseOfCode + nt->OptionalHeader.SizeOfCode);
+}
+
+TEST(StartupFailure, FormsBuiltBeforeTheFailureAreGoneBeforeTheBox) {
+    // A main window built before the failing form would otherwise go on
+    // refreshing (and failing) beneath the box.
+    std::atomic<bool> mainWindowUnderBox{true};
+    BoxWatcher watcher(L"Application Error", 1500, [&](HWND) {
+        mainWindowUnderBox = ::FindWindowW(L"Tmainform", nullptr) != nullptr;
+    });
+    TBrokenForm* ref = nullptr;
+    TApplication app;
+    const int code = RunApplication([&] {
+        app.Initialize();
+        app.SetTitle(kAppTitle);
+        app.CreateForm(mainform);
+        app.CreateForm(ref);
+        app.Run();
+    });
+    watcher.Stop();
+    mainform = nullptr;  // destroyed with the failed start-up
+    EXPECT_EQ(code, 1);
+    ASSERT_EQ(watcher.Boxes().size(), 1u);
+    EXPECT_FALSE(mainWindowUnderBox);
 }
 
 TEST(StartupFailure, NormalStartEndsWithExitCodeZero) {
