@@ -65,46 +65,36 @@ TEST(Completion, FormedTextIsWhatStandsBeforeTheSelection) {
 }
 
 TEST(SplitCommandLine, ProgramAndParameters) {
-    struct Case {
-        const wchar_t* line;
-        const wchar_t* program;
-        const wchar_t* params;
-    } cases[] = {
-        {L"regedit", L"regedit", L""},
-        {L"control desk.cpl", L"control", L"desk.cpl"},
-        {L"  cmd   /c echo x  ", L"cmd", L"/c echo x  "},
-        {L"\"C:\\Program Files\\App\\app.exe\" -a \"b c\"", L"C:\\Program Files\\App\\app.exe", L"-a \"b c\""},
-        {L"\"C:\\Папка з пробілом\\x.exe\"", L"C:\\Папка з пробілом\\x.exe", L""},
-        {L"\"unclosed path", L"unclosed path", L""},
-        {L"", L"", L""},
-        {L"\t\tprog\targ", L"prog", L"arg"},
-    };
-    for (const auto& c : cases) {
-        const CommandLineParts p = SplitCommandLine(c.line);
-        EXPECT_EQ(p.program, c.program) << c.line;
-        EXPECT_EQ(p.parameters, c.params) << c.line;
-    }
-}
-
-TEST(SplitCommandLine, UnquotedPathWithBlanksEndsWhereAProgramIsFound) {
-    // As process creation does: shorter prefixes are tried first.
+    // Programs that "exist" for the cases that look them up: an unquoted
+    // path with blanks ends where process creation finds a program, trying
+    // the shorter prefixes first.
     const auto programs = [](const std::wstring& name) {
         return name == L"C:\\Program Files\\Foo\\setup" || name == L"C:\\Tools\\a b";
     };
     struct Case {
+        bool lookUp;
         const wchar_t* line;
         const wchar_t* program;
         const wchar_t* params;
     } cases[] = {
-        {L"C:\\Program Files\\Foo\\setup /quiet", L"C:\\Program Files\\Foo\\setup", L"/quiet"},
-        {L"C:\\Program Files\\Foo\\setup", L"C:\\Program Files\\Foo\\setup", L""},
-        {L"C:\\Tools\\a b  c d", L"C:\\Tools\\a b", L"c d"},
-        {L"C:\\Tools\\a\tb", L"C:\\Tools\\a", L"b"},          // a tab is no part of "a b"
-        {L"unknown thing here", L"unknown", L"thing here"},       // none found: the first word
-        {L"\"C:\\Program Files\\Foo\\setup\" x", L"C:\\Program Files\\Foo\\setup", L"x"},
+        {false, L"regedit", L"regedit", L""},
+        {false, L"control desk.cpl", L"control", L"desk.cpl"},
+        {false, L"  cmd   /c echo x  ", L"cmd", L"/c echo x  "},
+        {false, L"\"C:\\Program Files\\App\\app.exe\" -a \"b c\"", L"C:\\Program Files\\App\\app.exe", L"-a \"b c\""},
+        {false, L"\"C:\\Папка з пробілом\\x.exe\"", L"C:\\Папка з пробілом\\x.exe", L""},
+        {false, L"\"unclosed path", L"unclosed path", L""},
+        {false, L"", L"", L""},
+        {false, L"\t\tprog\targ", L"prog", L"arg"},
+        {false, L"C:\\Program Files\\Foo\\setup /quiet", L"C:\\Program", L"Files\\Foo\\setup /quiet"},
+        {true, L"C:\\Program Files\\Foo\\setup /quiet", L"C:\\Program Files\\Foo\\setup", L"/quiet"},
+        {true, L"C:\\Program Files\\Foo\\setup", L"C:\\Program Files\\Foo\\setup", L""},
+        {true, L"C:\\Tools\\a b  c d", L"C:\\Tools\\a b", L"c d"},
+        {true, L"C:\\Tools\\a\tb", L"C:\\Tools\\a", L"b"},     // a tab is no part of "a b"
+        {true, L"unknown thing here", L"unknown", L"thing here"},  // none found: the first word
+        {true, L"\"C:\\Program Files\\Foo\\setup\" x", L"C:\\Program Files\\Foo\\setup", L"x"},
     };
     for (const auto& c : cases) {
-        const CommandLineParts p = SplitCommandLine(c.line, programs);
+        const CommandLineParts p = c.lookUp ? SplitCommandLine(c.line, programs) : SplitCommandLine(c.line);
         EXPECT_EQ(p.program, c.program) << c.line;
         EXPECT_EQ(p.parameters, c.params) << c.line;
     }
