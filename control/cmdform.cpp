@@ -104,18 +104,17 @@ bool LaunchCommandLine(const std::wstring& commandLine, unsigned idleWaitMs) {
     sei.lpParameters = parts.parameters.empty() ? nullptr : parts.parameters.c_str();
     sei.nShow = SW_SHOWNORMAL;
     // The shell is loaded for this rare case only: linked in, it costs every
-    // start of the program its load time and half a megabyte of memory.
+    // start of the program its load time and half a megabyte of memory. It
+    // stays loaded once it has been (a loaded module is only counted again).
     using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
-    static const ShellExecuteExFn shellExecuteEx = []() -> ShellExecuteExFn {
-        wchar_t path[MAX_PATH];
-        const UINT n = ::GetSystemDirectoryW(path, MAX_PATH);
-        if (n == 0 || n >= MAX_PATH - 12) return nullptr;
-        lstrcatW(path, L"\\shell32.dll");
-        HMODULE shell = ::LoadLibraryW(path);
-        return shell ? reinterpret_cast<ShellExecuteExFn>(
-                           reinterpret_cast<void*>(::GetProcAddress(shell, "ShellExecuteExW")))
-                     : nullptr;
-    }();
+    wchar_t path[MAX_PATH];
+    const UINT n = ::GetSystemDirectoryW(path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH - 12) return false;
+    lstrcatW(path, L"\\shell32.dll");
+    HMODULE shell = ::LoadLibraryW(path);
+    if (!shell) return false;
+    auto shellExecuteEx =
+        reinterpret_cast<ShellExecuteExFn>(reinterpret_cast<void*>(::GetProcAddress(shell, "ShellExecuteExW")));
     if (!shellExecuteEx || !shellExecuteEx(&sei)) return false;
     if (sei.hProcess) {
         ::WaitForInputIdle(sei.hProcess, idleWaitMs);

@@ -36,19 +36,25 @@ HICON ProgramIcon(bool small) {
                                            LR_DEFAULTCOLOR | LR_SHARED));
 }
 
-// Turns whatever is being handled into an Exception the display can show.
-Exception CurrentAsException() {
+// Whatever is being handled, as an Exception the displays can show, with
+// the kind it was raised as (the copy is a plain Exception).
+struct CaughtError {
+    Exception error;
+    std::wstring kind;
+};
+
+CaughtError CurrentError() {
     try {
         throw;
     } catch (const Exception& e) {
-        return e;
+        return {e, e.ClassName()};
     } catch (const std::bad_alloc&) {
-        return Exception(L"Out of memory");
+        return {Exception(L"Out of memory"), L"Exception"};
     } catch (const std::exception& e) {
         std::string what = e.what();
-        return Exception(std::wstring(what.begin(), what.end()));
+        return {Exception(std::wstring(what.begin(), what.end())), L"Exception"};
     } catch (...) {
-        return Exception(L"Unknown error");
+        return {Exception(L"Unknown error"), L"Exception"};
     }
 }
 
@@ -183,8 +189,6 @@ void TApplication::AddForm(TForm* form) {
     if (!mainForm_) mainForm_ = form;
 }
 
-void TApplication::ReleaseForms() { DestroyForms(); }
-
 void TApplication::DestroyForms() {
     while (!forms_.empty()) {
         TForm* f = forms_.back();
@@ -256,7 +260,7 @@ void TApplication::EnableWindows(const std::vector<HWND>& windows) {
     }
 }
 
-void TApplication::HandleCurrentException() { HandleException(CurrentAsException()); }
+void TApplication::HandleCurrentException() { HandleException(CurrentError().error); }
 
 void TApplication::HandleException(const Exception& e) {
     if (HWND capture = ::GetCapture()) ::SendMessageW(capture, WM_CANCELMODE, 0, 0);
@@ -334,15 +338,8 @@ int RunApplication(const std::function<void()>& body) {
         body();
         return 0;
     } catch (...) {
-        // The kind is taken before the error is copied into a plain Exception.
-        std::wstring kind = L"Exception";
-        try {
-            throw;
-        } catch (const Exception& raised) {
-            kind = raised.ClassName();
-        } catch (...) {
-        }
-        const Exception e = CurrentAsException();
+        const CaughtError caught = CurrentError();
+        const Exception& e = caught.error;
         std::wstring module = L"?";
         std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(e.Address());
         HMODULE mod = nullptr;
@@ -357,10 +354,10 @@ int RunApplication(const std::function<void()>& body) {
             if (slash != std::wstring::npos) module = module.substr(slash + 1);
             offset -= reinterpret_cast<std::uintptr_t>(mod);
         }
-        const std::wstring text = StartupFailureText(kind, module, offset, e.Message());
+        const std::wstring text = StartupFailureText(caught.kind, module, offset, e.Message());
         // The message loop never starts: forms already built (and their
         // timers) go before the box, so nothing refreshes beneath it.
-        if (Application) Application->ReleaseForms();
+        if (Application) Application->DestroyForms();
         ::MessageBoxW(nullptr, text.c_str(), L"Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
         return 1;
     }

@@ -106,15 +106,14 @@ public:
     // and this object's own window, returning them for EnableWindows.
     std::vector<HWND> DisableTaskWindows(HWND keep);
     static void EnableWindows(const std::vector<HWND>& windows);
-    // Destroys every form now (a start-up that failed half-way).
-    void ReleaseForms();
+    // Destroys every form now (at exit, or a start-up that failed half-way).
+    void DestroyForms();
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     void AddForm(TForm* form);
-    void DestroyForms();
     bool PreTranslate(MSG& msg);
 
     std::wstring title_;
